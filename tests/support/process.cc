@@ -28,7 +28,7 @@ std::vector<char*> Argv(const std::vector<std::string>& argv) {
 CommandResult RunCommand(const std::vector<std::string>& argv) {
   CommandResult result;
   int fds[2];
-  if (pipe(fds) != 0) return result;
+  if (pipe2(fds, O_CLOEXEC) != 0) return result;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
@@ -105,7 +105,7 @@ std::string FindWindowByTitle(const std::string& title, int timeout_ms) {
 }
 
 ClipboardRead ReadClipboard() {
-  CommandResult r = RunCommand({"xclip", "-o", "-selection", "clipboard"});
+  CommandResult r = RunCommand({"timeout", "5", "xclip", "-o", "-selection", "clipboard"});
   return {r.status == 0, r.out};
 }
 
