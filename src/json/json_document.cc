@@ -78,9 +78,35 @@ bool QuotedAsIs(std::string_view text, Text& quoted) {
 
 }  // namespace
 
-JsonDocument::JsonDocument() { InitEngine(); }
+JsonDocument::JsonDocument() = default;
+
+JsonDocument::JsonDocument(const JsonDocument& other) : name_(other.name_) {
+  engine_ = other.GetEngine();
+  engine_pending_ = false;
+}
+
+JsonDocument& JsonDocument::operator=(const JsonDocument& other) {
+  if (this != &other) {
+    name_ = other.name_;
+    engine_ = other.GetEngine();
+    engine_pending_ = false;
+  }
+  return *this;
+}
+
+void JsonDocument::MakePendingEngine() const {
+  if (!engine_pending_) return;
+  engine_pending_ = false;
+  const_cast<JsonDocument*>(this)->InitEngine();
+}
+
+std::shared_ptr<ScriptControl> JsonDocument::GetEngine() const {
+  MakePendingEngine();
+  return engine_;
+}
 
 void JsonDocument::InitEngine() {
+  engine_pending_ = false;
   std::shared_ptr<ScriptControl> engine = ScriptControl::Create();
   if (engine == nullptr) return;
   engine_ = std::move(engine);
@@ -94,12 +120,13 @@ void JsonDocument::InitEngine() {
 }
 
 ScriptValue JsonDocument::Eval(std::string_view script) {
+  MakePendingEngine();
   if (engine_ == nullptr) return {};
   return engine_->Eval(script);
 }
 
 bool JsonDocument::Parse(std::string_view text) {
-  if (engine_ != nullptr) {
+  if (engine_ != nullptr || engine_pending_) {
     engine_.reset();
     InitEngine();
   }

@@ -34,8 +34,8 @@ class JsonDocument {
   // operation fails.
   JsonDocument();
   // A further holder of `other`'s engine (Copy).
-  JsonDocument(const JsonDocument& other) = default;
-  JsonDocument& operator=(const JsonDocument& other) = default;
+  JsonDocument(const JsonDocument& other);
+  JsonDocument& operator=(const JsonDocument& other);
   JsonDocument(JsonDocument&& other) noexcept = default;
   JsonDocument& operator=(JsonDocument&& other) noexcept = default;
   ~JsonDocument() = default;
@@ -136,15 +136,21 @@ class JsonDocument {
   Text GetPathJson(std::string_view path = {});
 
   // A further holder of the document's engine; nullptr when it has none.
-  std::shared_ptr<ScriptControl> GetEngine() const { return engine_; }
+  std::shared_ptr<ScriptControl> GetEngine() const;
 
  private:
   ScriptValue Eval(std::string_view script);
   Text Resolved(std::string_view path);
   JsonDocument DocumentOf(const Text& expression);
 
+  // The engine a new document starts with is made on first use: Parse, the
+  // first thing most documents do, replaces it anyway, and making one is
+  // the bulk of a lookup's cost. Nothing observable depends on when.
+  void MakePendingEngine() const;
+
   Text name_ = "da";
-  std::shared_ptr<ScriptControl> engine_;
+  mutable std::shared_ptr<ScriptControl> engine_;
+  mutable bool engine_pending_ = true;
 };
 
 }  // namespace shorturl
