@@ -7,7 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -22,7 +25,11 @@ using FsPath = std::string;
 
 constexpr char kLogName[] = "运行日志.txt";  // UTF-8 on the file system
 constexpr int kMaxLinks = 40;
-constexpr int kMaxLockAttempts = 100;
+// How long a writer waits for the lock, including the retries of a writer
+// whose log was replaced while it waited. It gives up, writing nothing,
+// only when another writer holds the lock this long or others keep
+// replacing the log for this long.
+constexpr std::chrono::seconds kMaxLockWait{30};
 constexpr std::size_t kCopyChunk = 1 << 20;
 
 class Descriptor {
@@ -147,15 +154,21 @@ void RemoveLeftTemporaries(const FsPath& log) {
 // waited for: then it locks the new log instead. -1 when the log cannot be
 // opened for writing or is not a regular file.
 int OpenLocked(const FsPath& log, struct stat& st) {
-  for (int attempt = 0; attempt < kMaxLockAttempts; ++attempt) {
+  const auto give_up = std::chrono::steady_clock::now() + kMaxLockWait;
+  while (std::chrono::steady_clock::now() < give_up) {
     Descriptor fd(open(log.c_str(), O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666));
     if (fd.get() < 0) return -1;
     if (fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
-    int locked;
-    do {
-      locked = flock(fd.get(), LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
-    if (locked != 0) return -1;
+    // Polled rather than waited for, so that a writer that hangs holding
+    // the lock cannot hang this one past the time limit.
+    auto pause = std::chrono::microseconds(200);
+    while (flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+      if ((errno != EWOULDBLOCK && errno != EINTR) || std::chrono::steady_clock::now() >= give_up) {
+        return -1;
+      }
+      std::this_thread::sleep_for(pause);
+      pause = std::min(pause * 2, std::chrono::microseconds(10000));
+    }
     struct stat now {};
     if (fstat(fd.get(), &st) != 0) return -1;
     if (stat(log.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
