@@ -67,7 +67,7 @@ WindowHandle FindProcessWindow(std::int64_t processId, std::optional<std::string
       if (window == 0) {
         // A whole pass found nothing: wait for events (a window may be on
         // its way), but not past the limit.
-        double left = static_cast<double>(limit) - static_cast<double>(UptimeMs() - start);
+        double left = static_cast<double>(limit) - static_cast<double>(elapsed);
         WaitForWindowEvents(left < kPassPauseMs ? static_cast<int>(left) : kPassPauseMs);
       }
       continue;

@@ -112,6 +112,7 @@ int ShowTimedMessageBox(WindowHandle owner, std::string_view message, std::strin
   QObject::connect(box, &QObject::destroyed, &loop, &QEventLoop::quit);
   QTimer timeout;
   timeout.setSingleShot(true);
+  timeout.setTimerType(Qt::PreciseTimer);  // never close before the time is up
   if (milliseconds >= 0) {
     QObject::connect(&timeout, &QTimer::timeout, &loop, [&] {
       answer = kMessageBoxTimedOut;
