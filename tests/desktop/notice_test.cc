@@ -343,6 +343,14 @@ TEST(ShowNotice, LeftAloneTheBoxClosesItselfWithTheTimeOutCode) {
   }
 }
 
+TEST(ShowNotice, AnOwnerDestroyedUnderTheOpenBoxTakesTheBoxAlong) {
+  auto window = ShowWindow("owner to go");
+  WindowHandle owner = HandleOf(*window);
+  int answer = WithBox([&] { return ShowNotice("text", std::nullopt, "goes", owner, 20000); },
+                       [&](QMessageBox&) { window.reset(); });
+  EXPECT_EQ(answer, -1);  // unanswered, and no crash
+}
+
 TEST(ShowTimedMessageBox, ButtonsAndIconFollowTheStyle) {
   struct Case {
     int style;
