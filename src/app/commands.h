@@ -12,6 +12,9 @@ class Commands {
   // fixed at build time, tests their own server's.
   Commands(MainWindow& window, Text api_host);
 
+  // The link type of the first selected radio button, 1 to 8; 1 when none is.
+  int SelectedLinkType() const;
+
   void ShortenCommand();
   void RestoreCommand();
   void CopyShortUrlCommand();

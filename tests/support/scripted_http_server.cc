@@ -102,17 +102,23 @@ ScriptedAnswer ScriptedAnswer::Raw(const std::string& bytes) {
 
 ScriptedAnswer ScriptedAnswer::Never() { return ScriptedAnswer{{}, true}; }
 
-ScriptedHttpServer::ScriptedHttpServer() {
+ScriptedHttpServer::ScriptedHttpServer(int port) {
   listen_fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  int on = 1;
+  if (listen_fd_ >= 0) ::setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  address.sin_port = 0;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
   socklen_t length = sizeof address;
   if (listen_fd_ < 0 || ::bind(listen_fd_, reinterpret_cast<sockaddr*>(&address), length) != 0 ||
       ::listen(listen_fd_, 64) != 0 ||
       ::getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    std::abort();  // a test machine without loopback cannot run these tests
+    // A port of our own choosing must be had; a given one may be taken.
+    if (port == 0) std::abort();  // a test machine without loopback cannot run these tests
+    if (listen_fd_ >= 0) ::close(listen_fd_);
+    listen_fd_ = -1;
+    return;
   }
   port_ = ntohs(address.sin_port);
   accept_thread_ = std::thread([this] { AcceptLoop(); });
@@ -124,8 +130,8 @@ ScriptedHttpServer::~ScriptedHttpServer() {
     stopping_ = true;
   }
   changed_.notify_all();
-  accept_thread_.join();
-  ::close(listen_fd_);
+  if (accept_thread_.joinable()) accept_thread_.join();
+  if (listen_fd_ >= 0) ::close(listen_fd_);
   // No new connection threads once the accept loop has ended.
   for (std::thread& thread : connection_threads_) thread.join();
 }

@@ -49,7 +49,9 @@ struct ScriptedAnswer {
 
 class ScriptedHttpServer {
  public:
-  ScriptedHttpServer();
+  // Listens on an unused port, or on `port` when it is given; port() is 0
+  // when that port could not be had.
+  explicit ScriptedHttpServer(int port = 0);
   // Stops serving: connections that wait or never get an answer are closed.
   ~ScriptedHttpServer();
   ScriptedHttpServer(const ScriptedHttpServer&) = delete;
