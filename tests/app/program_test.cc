@@ -2,10 +2,12 @@
 // with xdotool, clicked at the controls' places, read through the clipboard.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
 #include "support/process.h"
+#include "support/scripted_http_server.h"
 
 namespace shorturl {
 namespace {
@@ -20,10 +22,14 @@ const char kTitle[] = "短网址生成还原程序 - By KOVEX";
 struct Spot {
   int x, y;
 };
-constexpr Spot kShortUrlBox{24 + 72 + 116, 120 + 58 + 12};   // 短网址内容
-constexpr Spot kCopyShortUrl{24 + 168 + 40, 120 + 96 + 12};  // 复制
-constexpr Spot kLongUrlBox{24 + 72 + 116, 256 + 64 + 12};    // 短网址还原2
-constexpr Spot kCopyLongUrl{24 + 176 + 40, 256 + 96 + 12};   // 按钮2
+constexpr Spot kLongUrlInput{24 + 72 + 116, 120 + 24 + 12};   // 原网址内容
+constexpr Spot kShorten{24 + 72 + 40, 120 + 96 + 12};         // 生成
+constexpr Spot kShortUrlBox{24 + 72 + 116, 120 + 58 + 12};    // 短网址内容
+constexpr Spot kShortUrlInput{24 + 72 + 116, 256 + 24 + 12};  // 短网址还原1
+constexpr Spot kRestore{24 + 72 + 40, 256 + 96 + 12};         // 按钮1
+constexpr Spot kCopyShortUrl{24 + 168 + 40, 120 + 96 + 12};   // 复制
+constexpr Spot kLongUrlBox{24 + 72 + 116, 256 + 64 + 12};     // 短网址还原2
+constexpr Spot kCopyLongUrl{24 + 176 + 40, 256 + 96 + 12};    // 按钮2
 
 class ProgramTest : public ::testing::Test {
  protected:
@@ -82,6 +88,58 @@ TEST_F(ProgramTest, CopyButtonsPutTheBoxTextOnTheClipboard) {
   TypeInto(kLongUrlBox, "http://例子.test/路径");
   Click(kCopyLongUrl);
   EXPECT_EQ(ClipboardBecomes("http://例子.test/路径"), "http://例子.test/路径");
+  EXPECT_TRUE(program_->running());
+}
+
+// The port of the API address the program was built with.
+int ApiPort() {
+  std::string host = SHORTURL_API_HOST;
+  std::size_t colon = host.rfind(':');
+  return colon == std::string::npos ? 80 : std::stoi(host.substr(colon + 1));
+}
+
+TEST_F(ProgramTest, ShortenAndRestoreAsAPersonWould) {
+  testing::ScriptedHttpServer server(ApiPort());
+  ASSERT_NE(server.port(), 0) << "the program's API port " << ApiPort() << " is taken";
+  server.Queue(testing::ScriptedAnswer::Http(
+      200, {}, R"({"code":200,"msg":"ok","data":{"short_url":"http://tu.test/Q7w"}})"));
+  server.Queue(testing::ScriptedAnswer::Http(
+      200, {}, R"({"code":200,"msg":"ok","data":{"long_url":"http://\u4f8b\u5b50.test/a b"}})"));
+
+  TypeInto(kLongUrlInput, "http://例子.test/a b");
+  Click({23 + 161 + 6, 8 + 16 + 12});  // 单选框3
+  Click(kShorten);
+  EXPECT_EQ(ClipboardBecomes("http://tu.test/Q7w"), "http://tu.test/Q7w");
+  ASSERT_TRUE(server.WaitForRequests(1, 1000));
+  const std::string request = server.Requests()[0];
+  EXPECT_EQ(request.substr(request.find("\r\n\r\n") + 4),
+            "url=http%3A%2F%2F%C0%FD%D7%D3%2Etest%2Fa%20b&type=3");
+
+  TypeInto(kShortUrlInput, "http://tu.test/Q7w");
+  Click(kRestore);
+  EXPECT_EQ(ClipboardBecomes("http://例子.test/a b"), "http://例子.test/a b");
+
+  // The run log beside the program, newest line first, in GBK.
+  std::string log = testing::ReadFile(dir_.path() + "/运行日志.txt");
+  std::string utf8 =
+      testing::RunCommand({"sh", "-c", "iconv -f GBK -t UTF-8 '" + dir_.path() + "/运行日志.txt'"})
+          .out;
+  EXPECT_NE(
+      utf8.find("   网址还原》短网址：http://tu.test/Q7w----原网址：http://例子.test/a b\r\n"),
+      std::string::npos)
+      << utf8;
+  EXPECT_LT(utf8.find("网址还原》"), utf8.find("网址缩短》原网址：http://例子.test/a b----短网址："
+                                               "http://tu.test/Q7w\r\n"));
+  EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);
+}
+
+TEST_F(ProgramTest, EmptyBoxGetsANoticeThatClosesItself) {
+  Click(kShorten);
+  std::string notice = testing::FindWindowByTitle("提醒", 5000);
+  ASSERT_FALSE(notice.empty()) << "no notice appeared";
+  // It closes itself after five seconds.
+  EXPECT_TRUE(
+      testing::WaitFor([&] { return testing::FindWindowByTitle("提醒", 0).empty(); }, 8000));
   EXPECT_TRUE(program_->running());
 }
 
