@@ -22,7 +22,7 @@ namespace {
 
 enum class Kind { kGroupBox, kRadio, kLabel, kEdit, kButton };
 
-struct ControlSpec {
+struct ControlLayout {
   const char16_t* name;
   Kind kind;
   int parent;  // index into the table, or -1 for the window
@@ -32,7 +32,7 @@ struct ControlSpec {
 
 // The controls in the order in which they are created; places are relative
 // to the parent's top-left corner.
-constexpr ControlSpec kControls[] = {
+constexpr ControlLayout kControls[] = {
     {u"分组框1", Kind::kGroupBox, -1, 23, 8, 321, 96, u"短网址类型"},
     {u"单选框1", Kind::kRadio, 0, 17, 16, 64, 24, nullptr},
     {u"单选框2", Kind::kRadio, 0, 89, 16, 64, 24, nullptr},
@@ -78,12 +78,12 @@ MainWindow::MainWindow() : QWidget(nullptr) {
   auto* radios = new QButtonGroup(this);
   radios->setExclusive(true);
   int radio_number = 0;
-  for (const ControlSpec& spec : kControls) {
-    QWidget* parent = spec.parent < 0 ? static_cast<QWidget*>(this) : made[spec.parent];
+  for (const ControlLayout& row : kControls) {
+    QWidget* parent = row.parent < 0 ? static_cast<QWidget*>(this) : made[row.parent];
     QWidget* control = nullptr;
-    switch (spec.kind) {
+    switch (row.kind) {
       case Kind::kGroupBox: {
-        auto* box = new QGroupBox(FromUtf16(spec.text), parent);
+        auto* box = new QGroupBox(FromUtf16(row.text), parent);
         box->setFocusPolicy(Qt::NoFocus);
         control = box;
         break;
@@ -95,7 +95,7 @@ MainWindow::MainWindow() : QWidget(nullptr) {
         break;
       }
       case Kind::kLabel: {
-        auto* label = new QLabel(FromUtf16(spec.text), parent);
+        auto* label = new QLabel(FromUtf16(row.text), parent);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         label->setWordWrap(false);
         label->setFrameShape(QFrame::NoFrame);
@@ -113,15 +113,15 @@ MainWindow::MainWindow() : QWidget(nullptr) {
         break;
       }
       case Kind::kButton: {
-        auto* button = new QPushButton(FromUtf16(spec.text), parent);
+        auto* button = new QPushButton(FromUtf16(row.text), parent);
         button->setAutoDefault(false);
         button->setDefault(false);
         control = button;
         break;
       }
     }
-    control->setObjectName(FromUtf16(spec.name));
-    control->setGeometry(spec.left, spec.top, spec.width, spec.height);
+    control->setObjectName(FromUtf16(row.name));
+    control->setGeometry(row.left, row.top, row.width, row.height);
     made.push_back(control);
   }
 
