@@ -129,6 +129,15 @@ void Send(const ApiAnswer& answer, httplib::Response& res) {
   res.set_content(answer.body, "application/json");
 }
 
+// Reads the whole body, at most kMaxBodyBytes of it. The library already
+// refuses a longer Content-Length; this also bounds a chunked body.
+bool ReadBody(const httplib::ContentReader& reader, std::string* body) {
+  return reader([body](const char* data, std::size_t length) {
+    body->append(data, length);
+    return body->size() <= kMaxBodyBytes;
+  });
+}
+
 }  // namespace
 
 ApiAnswer ShortenAnswer(std::string_view body, LinkStore& store, const Domains& domains) {
@@ -216,12 +225,43 @@ void ApplyServerLimits(httplib::Server& http) {
   http.set_payload_max_length(kMaxBodyBytes);
 }
 
-void InstallRoutes(httplib::Server& http, LinkStore& store, const Domains& domains) {
-  http.Post("/api/url", [&](const httplib::Request& req, httplib::Response& res) {
-    Send(ShortenAnswer(req.body, store, domains), res);
+int BindServer(httplib::Server& http, const std::string& host, int port) {
+  // The library's default is SO_REUSEPORT, which lets a second server bind a
+  // port that one already listens on and share its clients unnoticed. The
+  // callback runs inside the bind below, which is how the socket is known.
+  int listening = -1;
+  http.set_socket_options([&listening](socket_t sock) {
+    int yes = 1;
+    setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    listening = sock;
   });
-  http.Post("/api/url/query", [&](const httplib::Request& req, httplib::Response& res) {
-    Send(RestoreAnswer(req.body, store, domains), res);
+  if (port == 0) {
+    port = http.bind_to_any_port(host);
+  } else if (!http.bind_to_port(host, port)) {
+    port = -1;
+  }
+  http.set_socket_options([](socket_t) {});
+  if (port <= 0) return -1;
+  // The library listens with a backlog of 5, so that a burst of clients
+  // overflows it and some get reset; listening again only raises it.
+  if (listening >= 0) ::listen(listening, SOMAXCONN);
+  return port;
+}
+
+void InstallRoutes(httplib::Server& http, LinkStore& store, const Domains& domains) {
+  // The bodies are read here rather than by the library, which would refuse a
+  // form body over 8 KB: a long address percent-encoded from GBK needs more.
+  http.Post("/api/url", [&](const httplib::Request&, httplib::Response& res,
+                            const httplib::ContentReader& reader) {
+    std::string body;
+    if (!ReadBody(reader, &body)) return Send(ErrorAnswer(413), res);
+    Send(ShortenAnswer(body, store, domains), res);
+  });
+  http.Post("/api/url/query", [&](const httplib::Request&, httplib::Response& res,
+                                  const httplib::ContentReader& reader) {
+    std::string body;
+    if (!ReadBody(reader, &body)) return Send(ErrorAnswer(413), res);
+    Send(RestoreAnswer(body, store, domains), res);
   });
   http.Get("/([0-9A-Za-z]+)", [&](const httplib::Request& req, httplib::Response& res) {
     Send(RedirectAnswer(req.matches[1], store), res);

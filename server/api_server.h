@@ -43,6 +43,10 @@ ApiAnswer ErrorAnswer(int status);
 // benchmark gives its bare comparison server the same.
 void ApplyServerLimits(httplib::Server& http);
 
+// Binds `http` to `host`:`port` (0 picks a free port) and starts listening,
+// with SO_REUSEADDR only and a full-size backlog. The port, or -1.
+int BindServer(httplib::Server& http, const std::string& host, int port);
+
 // Routes `http` to the API. `store` and `domains` must outlive it.
 void InstallRoutes(httplib::Server& http, LinkStore& store, const Domains& domains);
 

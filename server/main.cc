@@ -56,12 +56,7 @@ int main(int argc, char** argv) {
   httplib::Server http;
   ApplyServerLimits(http);
   InstallRoutes(http, *store, options.domains);
-  int port = options.port;
-  if (port == 0) {
-    port = http.bind_to_any_port(options.host);
-  } else if (!http.bind_to_port(options.host, port)) {
-    port = -1;
-  }
+  int port = BindServer(http, options.host, options.port);
   if (port <= 0) {
     return Fail("cannot listen on " + options.host + ":" + std::to_string(options.port));
   }
