@@ -57,7 +57,10 @@ Measure RunWrk(int port, const std::string& script, int seconds) {
               " http://127.0.0.1:" + std::to_string(port) + " 2>&1");
   Measure measure;
   measure.requests_per_second = std::atof(AfterLabel(output, "Requests/sec:").c_str());
-  measure.p99 = AfterLabel(output, "99%");
+  // Only in the distribution: "99%" also ends figures like "69.99%" above it.
+  std::size_t distribution = output.find("Latency Distribution");
+  if (distribution != std::string::npos)
+    measure.p99 = AfterLabel(output.substr(distribution), "99%");
   std::string non_2xx = AfterLabel(output, "Non-2xx or 3xx responses:");
   if (!non_2xx.empty()) measure.non_2xx = non_2xx;
   if (measure.requests_per_second == 0) std::fprintf(stderr, "wrk said:\n%s\n", output.c_str());
