@@ -10,7 +10,7 @@ packages=(
   libcurl4-openssl-dev duktape-dev
   libcpp-httplib-dev libsqlite3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool xclip x11-utils openbox imagemagick wrk
+  xvfb xauth xdotool xclip x11-utils x11-xserver-utils openbox imagemagick wrk
   desktop-file-utils appstream
 )
 

@@ -9,14 +9,19 @@
 # the short link (read from the clipboard) and the run-log line, restores the
 # link with 还原, prints the long address, saves a screenshot and ends,
 # leaving nothing running.
+#
+# SHORTURL_BUILD_DIR names another build folder than build/.
 set -euo pipefail
+export LC_ALL=C.UTF-8
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
+build=${SHORTURL_BUILD_DIR:-$root/build}
 
 scripts/install-deps.sh
-scripts/build.sh "$root/build"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j"$(nproc)" --target shorturl shorturl-server
 
-api=$(sed -n 's/^SHORTURL_API_HOST:STRING=//p' "$root/build/CMakeCache.txt")
+api=$(sed -n 's/^SHORTURL_API_HOST:STRING=//p' "$build/CMakeCache.txt")
 api_host=${api%:*}
 api_port=${api##*:}
 [[ "$api" == *:* ]] || api_port=80
@@ -38,7 +43,7 @@ if (exec 3<>"/dev/tcp/$api_host/$api_port") 2>/dev/null; then
   echo "An API server already listens on $api; using it."
 else
   server_log=$(mktemp /tmp/shorturl-server.XXXXXX)
-  "$root/build/shorturl-server" --listen "$api" --db "$root/var/shorturl.db" >"$server_log" 2>&1 &
+  "$build/shorturl-server" --listen "$api" --db "$root/var/shorturl.db" >"$server_log" 2>&1 &
   server_pid=$!
   for _ in $(seq 1 100); do
     grep -q '^listening on' "$server_log" && break
@@ -49,7 +54,7 @@ else
 fi
 
 if [[ -n "${DISPLAY:-}" ]]; then
-  "$root/build/shorturl"
+  "$build/shorturl"
   exit 0
 fi
 
@@ -74,7 +79,7 @@ clipboard_change() {
 click() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
 
 demo_dir=$(mktemp -d /tmp/shorturl-demo.XXXXXX)
-cp "$root/build/shorturl" "$demo_dir/shorturl"
+cp "$build/shorturl" "$demo_dir/shorturl"
 (cd "$demo_dir" && exec ./shorturl) &
 app_pid=$!
 title="短网址生成还原程序 - By KOVEX"
@@ -89,7 +94,7 @@ done
 long_url="https://www.example.org/文档/2026/短网址演示?page=1&lang=zh"
 echo "Typing into 原网址内容: $long_url"
 click $((24 + 72 + 116)) $((120 + 24 + 12))           # 原网址内容
-xdotool type --delay 15 "$long_url"
+scripts/type-text.sh "$long_url"
 click $((23 + 161 + 8)) $((8 + 16 + 12))               # 单选框3
 click $((24 + 72 + 40)) $((120 + 96 + 12))             # 生成
 short_url=$(clipboard_change "") || { echo "no short link came back" >&2; exit 1; }
@@ -98,14 +103,14 @@ echo "Run log, newest line: $(head -n1 "$demo_dir/运行日志.txt" | iconv -f G
 
 echo "Typing into 短网址还原1 and clicking 还原: $short_url"
 click $((24 + 72 + 116)) $((256 + 24 + 12))            # 短网址还原1
-xdotool type --delay 15 "$short_url"
+scripts/type-text.sh "$short_url"
 click $((24 + 72 + 40)) $((256 + 96 + 12))             # 按钮1
 restored=$(clipboard_change "$short_url") || { echo "the link was not restored" >&2; exit 1; }
 echo "Long address (from the clipboard): $restored"
 echo "Run log, newest line: $(head -n1 "$demo_dir/运行日志.txt" | iconv -f GBK -t UTF-8 | tr -d '\r')"
 
 sleep 0.3
-shot="$root/build/screenshot.png"
+shot="$build/screenshot.png"
 import -window "$window" "$shot"
 echo "The window is saved in $shot"
 xdotool key --window "$window" Escape 2>/dev/null || true

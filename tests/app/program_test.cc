@@ -8,6 +8,7 @@
 
 #include "support/process.h"
 #include "support/scripted_http_server.h"
+#include "support/server_process.h"
 
 namespace shorturl {
 namespace {
@@ -49,7 +50,7 @@ class ProgramTest : public ::testing::Test {
 
   void TypeInto(Spot box, const std::string& text) {
     Click(box);
-    RunCommand({"xdotool", "type", "--delay", "20", text});
+    RunCommand({SHORTURL_SOURCE_DIR "/scripts/type-text.sh", text});
   }
 
   // The clipboard's text once it equals `want`, or what it last held.
@@ -131,6 +132,29 @@ TEST_F(ProgramTest, ShortenAndRestoreAsAPersonWould) {
   EXPECT_LT(utf8.find("网址还原》"), utf8.find("网址缩短》原网址：http://例子.test/a b----短网址："
                                                "http://tu.test/Q7w\r\n"));
   EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 2);
+}
+
+// The whole road with the real API server on the program's own address: the
+// short link the program got restores to the address typed in.
+TEST_F(ProgramTest, ShortenThenRestoreThroughTheRealServer) {
+  testing::ServerProcess server({"--listen", SHORTURL_API_HOST, "--db", dir_.path() + "/links.db"});
+  ASSERT_NE(server.port(), 0) << "the API server did not start on " << SHORTURL_API_HOST;
+  const std::string long_url = "https://www.example.org/文档?q=短 网址&x=1";
+
+  TypeInto(kLongUrlInput, long_url);
+  Click(kShorten);
+  std::string short_url;
+  ASSERT_TRUE(testing::WaitFor(
+      [&] {
+        short_url = testing::ReadClipboard().text;
+        return short_url.rfind("http://dl.test/", 0) == 0;
+      },
+      5000))
+      << "clipboard: " << short_url;
+
+  TypeInto(kShortUrlInput, short_url);
+  Click(kRestore);
+  EXPECT_EQ(ClipboardBecomes(long_url), long_url);
 }
 
 TEST_F(ProgramTest, EmptyBoxGetsANoticeThatClosesItself) {

@@ -17,7 +17,7 @@
 
 #include "gtest/gtest.h"
 #include "server/json_answer.h"
-#include "server/server_process.h"
+#include "support/server_process.h"
 #include "support/process.h"
 #include "text/codepage.h"
 
