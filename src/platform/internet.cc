@@ -135,6 +135,50 @@ std::unordered_map<std::string, std::string>& NamelessCookies() {
   return cookies;
 }
 
+// The cookie `name`=`data` for `host` alone, as a line of the library's
+// cookie file: domain, tail match, path, secure, expiry, name, value.
+//
+// The store keys a cookie by domain, tail match, path and name, and replaces
+// only on all four. A cookie that an answer sets without a domain is kept
+// for its host alone (no tail match); one handed in as a Set-Cookie line
+// carries no host, and would need a domain attribute to reach a named host,
+// which makes it a tail-matching domain cookie: a second cookie beside the
+// answer's, sent twice. So the line is written here with the host and no
+// tail match, and the two are one cookie. The value and the attributes (path,
+// expiry, secure, HttpOnly) are read by the library itself, in a scratch
+// store, exactly as an answer's would be; a domain attribute is overruled,
+// so that the cookie reaches this host and no other. Nothing when the
+// library rejects the cookie.
+std::optional<std::string> HostOnlyCookieLine(const std::string& host, std::string_view name,
+                                              std::string_view data) {
+  CURL* scratch = curl_easy_init();
+  if (scratch == nullptr) return std::nullopt;
+  curl_easy_setopt(scratch, CURLOPT_COOKIEFILE, "");
+  // The store lists no cookie without a domain; this one is dropped below.
+  std::string set_cookie =
+      "Set-Cookie: " + std::string(name) + "=" + std::string(data) + "; domain=scratch.invalid";
+  curl_easy_setopt(scratch, CURLOPT_COOKIELIST, set_cookie.c_str());
+  curl_slist* list = nullptr;
+  curl_easy_getinfo(scratch, CURLINFO_COOKIELIST, &list);
+  std::optional<std::string> line;
+  if (list != nullptr && list->next == nullptr) {
+    std::string_view parsed = list->data;
+    std::string_view http_only = "#HttpOnly_";
+    bool is_http_only = parsed.substr(0, http_only.size()) == http_only;
+    // Past the domain and the tail match: path, secure, expiry, name, value.
+    std::size_t first_tab = parsed.find('\t');
+    std::size_t second_tab =
+        first_tab == std::string_view::npos ? first_tab : parsed.find('\t', first_tab + 1);
+    if (second_tab != std::string_view::npos) {
+      line = (is_http_only ? std::string(http_only) : std::string()) + host + "\tFALSE\t" +
+             std::string(parsed.substr(second_tab + 1));
+    }
+  }
+  curl_slist_free_all(list);
+  curl_easy_cleanup(scratch);
+  return line;
+}
+
 enum class Kind { kInternet, kConnection, kRequest };
 
 // One hop of a request: an easy handle in a multi handle of its own.
@@ -505,24 +549,21 @@ bool HttpQueryRawHeaders(InternetHandle request, Text& buffer) {
 bool InternetCloseHandle(InternetHandle handle) { return Handles().erase(handle) == 1; }
 
 bool InternetSetCookie(std::string_view url, std::string_view name, std::string_view data) {
-  std::string domain = HostOf(std::string(url));
-  if (domain.empty()) return false;
+  std::string host = HostOf(std::string(url));
+  if (host.empty()) return false;
   if (name.empty()) {
     std::string value(data.substr(0, data.find(';')));
     if (value.empty()) return false;
-    NamelessCookies()[domain] = value;
+    NamelessCookies()[host] = value;
     return true;
   }
+  std::optional<std::string> line = HostOnlyCookieLine(host, name, data);
+  if (!line) return false;
   CURL* easy = curl_easy_init();
   if (easy == nullptr) return false;
   curl_easy_setopt(easy, CURLOPT_SHARE, CookieShare());
   curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
-  // A cookie handed in without a domain would match no named host: the
-  // domain of the address is given explicitly, after the caller's own
-  // attributes so that it wins.
-  std::string line =
-      "Set-Cookie: " + std::string(name) + "=" + std::string(data) + "; domain=" + domain;
-  bool ok = curl_easy_setopt(easy, CURLOPT_COOKIELIST, line.c_str()) == CURLE_OK;
+  bool ok = curl_easy_setopt(easy, CURLOPT_COOKIELIST, line->c_str()) == CURLE_OK;
   curl_easy_cleanup(easy);
   return ok;
 }

@@ -77,8 +77,12 @@ bool HttpQueryRawHeaders(InternetHandle request, Text& buffer);
 bool InternetCloseHandle(InternetHandle handle);
 
 // Keeps the cookie `name`=`data` ("abc; path=/": value and attributes) for
-// the host of `url`, to be sent on later requests that match it. An empty
-// name keeps `data` as a cookie without a name. False when `url` has no host.
+// the host of `url` alone, to be sent on later requests to that host that
+// match its path. Cookies are keyed by host, path and name, whether handed
+// in here or set by an answer: either replaces the other, and each goes out
+// once. A domain attribute in `data` is overruled by the host. An empty name
+// keeps `data` as a cookie without a name. False when `url` has no host or
+// the cookie is malformed.
 bool InternetSetCookie(std::string_view url, std::string_view name, std::string_view data);
 
 // The process-wide time limits: connecting (15 s) and waiting for data
