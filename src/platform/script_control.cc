@@ -1,6 +1,9 @@
 #include "platform/script_control.h"
 
 #include <cmath>
+#include <cstring>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "duktape.h"
@@ -227,8 +230,9 @@ namespace {
 // Arms the time-out for one call and disarms it afterwards.
 class Deadline {
  public:
-  explicit Deadline(std::chrono::steady_clock::time_point& deadline) : deadline_(deadline) {
-    deadline_ = std::chrono::steady_clock::now() + kScriptTimeLimit;
+  Deadline(std::chrono::steady_clock::time_point& deadline, std::chrono::milliseconds time_limit)
+      : deadline_(deadline) {
+    deadline_ = std::chrono::steady_clock::now() + time_limit;
   }
   ~Deadline() { deadline_ = std::chrono::steady_clock::time_point::max(); }
   Deadline(const Deadline&) = delete;
@@ -238,15 +242,87 @@ class Deadline {
   std::chrono::steady_clock::time_point& deadline_;
 };
 
+// The compiled forms of shared code (Duktape bytecode), by source text. Only
+// bytecode that this build has made itself is ever loaded: Duktape does not
+// check what it loads.
+struct SharedCode {
+  std::mutex mutex;
+  std::map<std::string, std::shared_ptr<const std::string>, std::less<>> bytecode;
+};
+
+SharedCode& TheSharedCode() {
+  static SharedCode shared;
+  return shared;
+}
+
+std::shared_ptr<const std::string> FindBytecode(std::string_view code) {
+  SharedCode& shared = TheSharedCode();
+  std::lock_guard<std::mutex> lock(shared.mutex);
+  auto it = shared.bytecode.find(code);
+  return it == shared.bytecode.end() ? nullptr : it->second;
+}
+
+// Under duk_safe_call, so that a failure (out of memory) comes back as an
+// error code: [function] -> [function, bytecode buffer].
+duk_ret_t DumpCopy(duk_context* ctx, void*) {
+  duk_dup_top(ctx);
+  duk_dump_function(ctx);
+  return 2;
+}
+
+// Under duk_safe_call: loads the bytecode in `udata` (a std::string) and
+// runs it as global code.
+duk_ret_t LoadAndRun(duk_context* ctx, void* udata) {
+  const auto* bytecode = static_cast<const std::string*>(udata);
+  void* buffer = duk_push_fixed_buffer(ctx, bytecode->size());
+  std::memcpy(buffer, bytecode->data(), bytecode->size());
+  duk_load_function(ctx);
+  duk_call(ctx, 0);
+  return 0;
+}
+
 }  // namespace
 
-bool ScriptControl::AddCode(std::string_view code) {
+bool ScriptControl::AddCode(std::string_view code, std::chrono::milliseconds time_limit) {
   if (!language_set_) return false;
   duk_context* ctx = heap_->ctx;
   std::string source = Utf8FromText(code);
-  Deadline deadline(heap_->time_out.deadline);
+  Deadline deadline(heap_->time_out.deadline, time_limit);
   bool ok = duk_pcompile_lstring(ctx, 0, source.data(), source.size()) == DUK_EXEC_SUCCESS &&
             duk_pcall(ctx, 0) == DUK_EXEC_SUCCESS;
+  duk_set_top(ctx, 0);
+  return ok;
+}
+
+bool ScriptControl::AddSharedCode(std::string_view code) {
+  if (!language_set_) return false;
+  duk_context* ctx = heap_->ctx;
+  std::shared_ptr<const std::string> bytecode = FindBytecode(code);
+  bool ok = false;
+  if (bytecode != nullptr) {
+    Deadline deadline(heap_->time_out.deadline, kScriptTimeLimit);
+    ok = duk_safe_call(ctx, LoadAndRun, const_cast<std::string*>(bytecode.get()), 0, 1) ==
+         DUK_EXEC_SUCCESS;
+  } else {
+    // The first engine to run the code compiles it as AddCode would, keeps a
+    // copy of the compiled form, then runs it. Code that does not compile
+    // is not kept and fails again next time.
+    std::string source = Utf8FromText(code);
+    Deadline deadline(heap_->time_out.deadline, kScriptTimeLimit);
+    if (duk_pcompile_lstring(ctx, 0, source.data(), source.size()) == DUK_EXEC_SUCCESS &&
+        duk_safe_call(ctx, DumpCopy, nullptr, 1, 2) == DUK_EXEC_SUCCESS) {
+      duk_size_t size = 0;
+      const char* data = static_cast<const char*>(duk_get_buffer_data(ctx, -1, &size));
+      auto compiled = std::make_shared<const std::string>(data, size);
+      duk_pop(ctx);
+      {
+        SharedCode& shared = TheSharedCode();
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        shared.bytecode.emplace(std::string(code), std::move(compiled));
+      }
+      ok = duk_pcall(ctx, 0) == DUK_EXEC_SUCCESS;
+    }
+  }
   duk_set_top(ctx, 0);
   return ok;
 }
@@ -257,7 +333,7 @@ ScriptValue ScriptControl::Eval(std::string_view code) {
   std::string source = Utf8FromText(code);
   ScriptValue result;
   {
-    Deadline deadline(heap_->time_out.deadline);
+    Deadline deadline(heap_->time_out.deadline, kScriptTimeLimit);
     if (duk_peval_lstring(ctx, source.data(), source.size()) == DUK_EXEC_SUCCESS) {
       result = ReadValue(ctx);
     }
