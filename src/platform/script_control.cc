@@ -1,6 +1,12 @@
 #include "platform/script_control.h"
 
+#include <malloc.h>
+
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
 #include <string>
 
 #include "duktape.h"
@@ -96,6 +102,27 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   }
   return true;
 }
+
+// The engine's memory: the C heap, as Duktape's own default, except that a
+// large block that grows gets room to grow into. Duktape grows some buffers a
+// little at a time (the line-number table of compiled code, one step per 64
+// instructions); where realloc moves the block each time, as the
+// AddressSanitizer's always does, a large literal would cost time in the
+// square of its size.
+constexpr std::size_t kGrowsWithRoom = 64 * 1024;
+
+void* Allocate(void*, duk_size_t size) { return std::malloc(size); }
+
+void* Reallocate(void*, void* block, duk_size_t size) {
+  if (block != nullptr && size >= kGrowsWithRoom) {
+    std::size_t usable = malloc_usable_size(block);
+    if (size <= usable && size >= usable / 2) return block;
+    if (size > usable) size += size / 2;
+  }
+  return std::realloc(block, size);
+}
+
+void Free(void*, void* block) { std::free(block); }
 
 // Reads the value on top of the stack into a ScriptValue, leaving the stack as it was.
 ScriptValue ReadValue(duk_context* ctx) {
@@ -207,7 +234,7 @@ double ScriptValue::ToNumber() const {
 
 std::shared_ptr<ScriptControl> ScriptControl::Create() {
   auto heap = std::make_unique<Heap>();
-  heap->ctx = duk_create_heap(nullptr, nullptr, nullptr, &heap->time_out, nullptr);
+  heap->ctx = duk_create_heap(Allocate, Reallocate, Free, &heap->time_out, nullptr);
   if (heap->ctx == nullptr) return nullptr;
   return std::shared_ptr<ScriptControl>(new ScriptControl(std::move(heap)));
 }
@@ -227,8 +254,9 @@ namespace {
 // Arms the time-out for one call and disarms it afterwards.
 class Deadline {
  public:
-  explicit Deadline(std::chrono::steady_clock::time_point& deadline) : deadline_(deadline) {
-    deadline_ = std::chrono::steady_clock::now() + kScriptTimeLimit;
+  Deadline(std::chrono::steady_clock::time_point& deadline, std::chrono::milliseconds time_limit)
+      : deadline_(deadline) {
+    deadline_ = std::chrono::steady_clock::now() + time_limit;
   }
   ~Deadline() { deadline_ = std::chrono::steady_clock::time_point::max(); }
   Deadline(const Deadline&) = delete;
@@ -238,15 +266,87 @@ class Deadline {
   std::chrono::steady_clock::time_point& deadline_;
 };
 
+// The compiled forms of shared code (Duktape bytecode), by source text. Only
+// bytecode that this build has made itself is ever loaded: Duktape does not
+// check what it loads.
+struct SharedCode {
+  std::mutex mutex;
+  std::map<std::string, std::shared_ptr<const std::string>, std::less<>> bytecode;
+};
+
+SharedCode& TheSharedCode() {
+  static SharedCode shared;
+  return shared;
+}
+
+std::shared_ptr<const std::string> FindBytecode(std::string_view code) {
+  SharedCode& shared = TheSharedCode();
+  std::lock_guard<std::mutex> lock(shared.mutex);
+  auto it = shared.bytecode.find(code);
+  return it == shared.bytecode.end() ? nullptr : it->second;
+}
+
+// Under duk_safe_call, so that a failure (out of memory) comes back as an
+// error code: [function] -> [function, bytecode buffer].
+duk_ret_t DumpCopy(duk_context* ctx, void*) {
+  duk_dup_top(ctx);
+  duk_dump_function(ctx);
+  return 2;
+}
+
+// Under duk_safe_call: loads the bytecode in `udata` (a std::string) and
+// runs it as global code.
+duk_ret_t LoadAndRun(duk_context* ctx, void* udata) {
+  const auto* bytecode = static_cast<const std::string*>(udata);
+  void* buffer = duk_push_fixed_buffer(ctx, bytecode->size());
+  std::memcpy(buffer, bytecode->data(), bytecode->size());
+  duk_load_function(ctx);
+  duk_call(ctx, 0);
+  return 0;
+}
+
 }  // namespace
 
-bool ScriptControl::AddCode(std::string_view code) {
+bool ScriptControl::AddCode(std::string_view code, std::chrono::milliseconds time_limit) {
   if (!language_set_) return false;
   duk_context* ctx = heap_->ctx;
   std::string source = Utf8FromText(code);
-  Deadline deadline(heap_->time_out.deadline);
+  Deadline deadline(heap_->time_out.deadline, time_limit);
   bool ok = duk_pcompile_lstring(ctx, 0, source.data(), source.size()) == DUK_EXEC_SUCCESS &&
             duk_pcall(ctx, 0) == DUK_EXEC_SUCCESS;
+  duk_set_top(ctx, 0);
+  return ok;
+}
+
+bool ScriptControl::AddSharedCode(std::string_view code) {
+  if (!language_set_) return false;
+  duk_context* ctx = heap_->ctx;
+  std::shared_ptr<const std::string> bytecode = FindBytecode(code);
+  bool ok = false;
+  if (bytecode != nullptr) {
+    Deadline deadline(heap_->time_out.deadline, kScriptTimeLimit);
+    ok = duk_safe_call(ctx, LoadAndRun, const_cast<std::string*>(bytecode.get()), 0, 1) ==
+         DUK_EXEC_SUCCESS;
+  } else {
+    // The first engine to run the code compiles it as AddCode would, keeps a
+    // copy of the compiled form, then runs it. Code that does not compile
+    // is not kept and fails again next time.
+    std::string source = Utf8FromText(code);
+    Deadline deadline(heap_->time_out.deadline, kScriptTimeLimit);
+    if (duk_pcompile_lstring(ctx, 0, source.data(), source.size()) == DUK_EXEC_SUCCESS &&
+        duk_safe_call(ctx, DumpCopy, nullptr, 1, 2) == DUK_EXEC_SUCCESS) {
+      duk_size_t size = 0;
+      const char* data = static_cast<const char*>(duk_get_buffer_data(ctx, -1, &size));
+      auto compiled = std::make_shared<const std::string>(data, size);
+      duk_pop(ctx);
+      {
+        SharedCode& shared = TheSharedCode();
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        shared.bytecode.emplace(std::string(code), std::move(compiled));
+      }
+      ok = duk_pcall(ctx, 0) == DUK_EXEC_SUCCESS;
+    }
+  }
   duk_set_top(ctx, 0);
   return ok;
 }
@@ -257,7 +357,7 @@ ScriptValue ScriptControl::Eval(std::string_view code) {
   std::string source = Utf8FromText(code);
   ScriptValue result;
   {
-    Deadline deadline(heap_->time_out.deadline);
+    Deadline deadline(heap_->time_out.deadline, kScriptTimeLimit);
     if (duk_peval_lstring(ctx, source.data(), source.size()) == DUK_EXEC_SUCCESS) {
       result = ReadValue(ctx);
     }

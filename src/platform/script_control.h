@@ -3,10 +3,10 @@
 // Each ScriptControl is one engine instance (one Duktape heap) with its own
 // globals. `AddCode` runs global code whose declarations last; `Eval` runs
 // code in that same scope and gives back its completion value. A script
-// error, and any script that runs longer than kScriptTimeLimit, makes that
-// one call fail; the engine stays usable and keeps what the script changed
-// before it failed. Texts cross as UTF-16 through the code page (see
-// text/codepage.h): a character the code page lacks comes back as "?", and a
+// error, and any script that runs longer than its time limit (kScriptTimeLimit
+// unless the caller gives another), makes that one call fail; the engine
+// stays usable and keeps what the script changed before it failed. Texts cross as UTF-16 through
+// the code page (see text/codepage.h): a character the code page lacks comes back as "?", and a
 // string result ends at its first NUL character.
 //
 // An instance belongs to the thread that made it; it is shared through
@@ -21,7 +21,8 @@
 
 namespace shorturl {
 
-// How long one AddCode or Eval may run before it fails.
+// How long one AddCode or Eval may run before it fails, unless the caller
+// gives a limit of its own.
 inline constexpr std::chrono::milliseconds kScriptTimeLimit{1000};
 
 // The completion value of an Eval, or its failure, read back as a truth
@@ -76,7 +77,16 @@ class ScriptControl {
 
   // Runs `code` as global code: its functions and variables stay for later
   // calls. False on a script error, a time-out, or with no language chosen.
-  bool AddCode(std::string_view code);
+  // A longer `time_limit` is for code that is known to end, only slowly
+  // (a large literal); everything else keeps the default.
+  bool AddCode(std::string_view code, std::chrono::milliseconds time_limit = kScriptTimeLimit);
+
+  // As AddCode, for code that many engines run word for word (a start-up
+  // script). It is compiled once per process, by the first engine that runs
+  // it, and later engines load the compiled form, which costs a small part
+  // of compiling it again. Each such text stays for the life of the process:
+  // meant for a few fixed texts, never for data.
+  bool AddSharedCode(std::string_view code);
 
   // Runs `code` in the global scope, statements included, and gives its
   // completion value; a failed value on a script error, a time-out, or with

@@ -70,13 +70,9 @@ TEST(GetJsonValue, ALargeAnswerIsRead) {
   Text answer = R"({"code":200,"data":{"short_url":"x","items":[)";
   while (answer.size() < 10'000'000) answer += R"({"k":"value value value","n":12345},)";
   answer += "0]}}";
-  Text value = GetJsonValue(answer, "data['short_url']");
-#if defined(__SANITIZE_ADDRESS__)
-  // Instrumented code may run past the engine's one-second limit: then the
-  // answer fails like any other, which is still no hang and no crash.
-  if (value == kFailed) GTEST_SKIP() << "timed out in the sanitizer build";
-#endif
-  EXPECT_EQ(value, "x");
+  // Slow enough in an instrumented build to pass the one second that other
+  // scripts get: literal data has a longer limit.
+  EXPECT_EQ(GetJsonValue(answer, "data['short_url']"), "x");
 }
 
 TEST(GetJsonValue, DeepNestingIsRefusedNotACrash) {

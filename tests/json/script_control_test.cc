@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 
 #include "text/codepage.h"
@@ -78,6 +79,37 @@ TEST(ScriptControl, AnEndlessScriptIsStoppedAndTheEngineStaysUsable) {
   EXPECT_TRUE(engine->Eval("while (true) {}").failed());
   // Catching the time-out does not save a script: the check fires again.
   EXPECT_FALSE(engine->AddCode("for (;;) { try { while (true) {} } catch (e) {} }"));
+  EXPECT_EQ(engine->Eval("6 * 7").ToNumber(), 42);
+}
+
+TEST(ScriptControl, ALongerTimeLimitHoldsForThatCallOnly) {
+  auto engine = JavaScript();
+  const char* slow = "var t = Date.now(); while (Date.now() - t < 1300) {} var done = true";
+  EXPECT_TRUE(engine->AddCode(slow, std::chrono::milliseconds(5000)));
+  EXPECT_TRUE(engine->Eval("done").ToBool());
+  EXPECT_TRUE(engine->Eval("while (true) {}").failed());
+}
+
+// Shared code runs once compiled here and, from then on, loaded: each engine
+// must see the same globals as AddCode would give it, and nothing of another.
+TEST(ScriptControl, SharedCodeActsInEachEngineAsAddCode) {
+  const char* code =
+      "var runs = (typeof runs == 'undefined' ? 0 : runs) + 1; function twice(n){return n*2}"
+      "Object.prototype.marked = function(){return 'm'};";
+  for (int engine_number = 1; engine_number <= 3; ++engine_number) {
+    SCOPED_TRACE(engine_number);
+    auto engine = JavaScript();
+    ASSERT_TRUE(engine->AddSharedCode(code));
+    EXPECT_EQ(engine->Eval("runs + ':' + twice(21) + ':' + ({}).marked()").ToText(), "1:42:m");
+    EXPECT_TRUE(engine->AddSharedCode(code));
+    EXPECT_EQ(engine->Eval("runs").ToNumber(), 2);
+  }
+  auto engine = JavaScript();
+  EXPECT_FALSE(engine->AddSharedCode("function ("));
+  EXPECT_FALSE(engine->AddSharedCode("function ("));
+  EXPECT_FALSE(engine->AddSharedCode("throw 'x'"));
+  EXPECT_FALSE(engine->AddSharedCode("throw 'x'"));
+  EXPECT_FALSE(ScriptControl::Create()->AddSharedCode(code));  // no language chosen
   EXPECT_EQ(engine->Eval("6 * 7").ToNumber(), 42);
 }
 
