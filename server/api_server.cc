@@ -123,6 +123,20 @@ std::optional<ShortLink> ParseShortLink(std::string_view text, const Domains& do
 
 ApiAnswer NotFound() { return Answer(404, "no such short link"); }
 
+// Reads the link of `code` into `stored`; the answer to give instead when it
+// is missing or cannot be read.
+std::optional<ApiAnswer> FindLink(LinkStore& store, const std::string& code, StoredLink* stored) {
+  switch (store.Find(code, stored)) {
+    case FindResult::kFailed:
+      return Answer(500, "the link could not be read");
+    case FindResult::kMissing:
+      return NotFound();
+    case FindResult::kFound:
+      break;
+  }
+  return std::nullopt;
+}
+
 void Send(const ApiAnswer& answer, httplib::Response& res) {
   res.status = answer.code;
   if (!answer.location.empty()) res.set_header("Location", answer.location);
@@ -171,14 +185,7 @@ ApiAnswer RestoreAnswer(std::string_view body, LinkStore& store, const Domains& 
   }
   if (!link) return NotFound();
   StoredLink stored;
-  switch (store.Find(link->code, &stored)) {
-    case FindResult::kFailed:
-      return Answer(500, "the link could not be read");
-    case FindResult::kMissing:
-      return NotFound();
-    case FindResult::kFound:
-      break;
-  }
+  if (std::optional<ApiAnswer> failed = FindLink(store, link->code, &stored)) return *failed;
   // A full link must name the domain that the link was made for.
   if (!link->host.empty() &&
       (stored.type < 1 || stored.type > 8 || domains[stored.type - 1] != link->host)) {
@@ -190,14 +197,7 @@ ApiAnswer RestoreAnswer(std::string_view body, LinkStore& store, const Domains& 
 ApiAnswer RedirectAnswer(const std::string& code, LinkStore& store) {
   if (!IsShortCode(code)) return NotFound();
   StoredLink stored;
-  switch (store.Find(code, &stored)) {
-    case FindResult::kFailed:
-      return Answer(500, "the link could not be read");
-    case FindResult::kMissing:
-      return NotFound();
-    case FindResult::kFound:
-      break;
-  }
+  if (std::optional<ApiAnswer> failed = FindLink(store, code, &stored)) return *failed;
   ApiAnswer answer = Answer(302, "found", "long_url", stored.long_url);
   answer.location = LocationValue(stored.long_url);
   return answer;

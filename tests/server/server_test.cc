@@ -16,9 +16,10 @@
 #include <thread>
 
 #include "gtest/gtest.h"
+#include "net/url_encode.h"
 #include "server/json_answer.h"
-#include "support/server_process.h"
 #include "support/process.h"
+#include "support/server_process.h"
 #include "text/codepage.h"
 
 namespace shorturl::testing {
@@ -27,21 +28,8 @@ namespace {
 using shorturl::operator""_gbk;
 
 // Percent-encodes every byte but letters and digits, as the program does.
-std::string EncodeLikeProgram(std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string out;
-  for (char c : bytes) {
-    unsigned char b = static_cast<unsigned char>(c);
-    if (std::isalnum(b)) {
-      out += c;
-    } else {
-      out += '%';
-      out += kHex[b >> 4];
-      out += kHex[b & 0xF];
-    }
-  }
-  return out;
-}
+// The program's own form value encoding.
+std::string EncodeLikeProgram(std::string_view bytes) { return UrlEncode(bytes); }
 
 void AppendUtf8(std::string& out, unsigned long c) {
   if (c < 0x80) {
