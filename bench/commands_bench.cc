@@ -22,14 +22,13 @@
 
 #include "app/commands.h"
 #include "app/main_window.h"
+#include "bare_curl_post.h"
 #include "support/scripted_http_server.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 using shorturl::testing::ScriptedAnswer;
-
-size_t Discard(char*, size_t size, size_t count, void*) { return size * count; }
 
 const char kAnswer[] = R"({"code":200,"msg":"ok","data":{"short_url":"http://dl.test/Ab9xYz"}})";
 
@@ -52,15 +51,6 @@ void Measure(Cost& total, Work work) {
   work();
   total.wall_ms += std::chrono::duration<double, std::milli>(Clock::now() - start).count();
   total.cpu_ms += ThreadCpuMs() - cpu;
-}
-
-void BareCurlPost(const std::string& url, const std::string& body) {
-  CURL* easy = curl_easy_init();
-  curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.c_str());
-  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, Discard);
-  curl_easy_perform(easy);
-  curl_easy_cleanup(easy);
 }
 
 }  // namespace
@@ -89,7 +79,7 @@ int main(int argc, char** argv) {
   Cost command, bare;
   for (int i = 0; i < kRounds; ++i) {
     server.Queue(ScriptedAnswer::Http(200, {}, kAnswer));
-    Measure(bare, [&] { BareCurlPost(url, body); });
+    Measure(bare, [&] { shorturl::bench::BareCurlPost(url, body); });
     server.Queue(ScriptedAnswer::Http(200, {}, kAnswer));
     Measure(command, [&] { commands.ShortenCommand(); });
   }

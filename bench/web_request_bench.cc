@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bare_curl_post.h"
 #include "net/url_encode.h"
 #include "net/web_request.h"
 #include "support/scripted_http_server.h"
@@ -15,16 +16,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-size_t Discard(char*, size_t size, size_t count, void*) { return size * count; }
-
 double BareCurlPost(const std::string& url, const std::string& body) {
   auto start = Clock::now();
-  CURL* easy = curl_easy_init();
-  curl_easy_setopt(easy, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(easy, CURLOPT_POSTFIELDS, body.c_str());
-  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, Discard);
-  curl_easy_perform(easy);
-  curl_easy_cleanup(easy);
+  shorturl::bench::BareCurlPost(url, body);
   return std::chrono::duration<double, std::micro>(Clock::now() - start).count();
 }
 
