@@ -13,6 +13,7 @@ constexpr int kBusyTimeoutMs = 5000;
 constexpr std::size_t kMaxBatch = 512;
 constexpr std::size_t kCodeLength = 6;
 constexpr int kCodeAttempts = 24;
+constexpr std::chrono::milliseconds kCheckpointInterval{200};
 
 constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS links ("
@@ -129,7 +130,14 @@ std::unique_ptr<LinkStore> LinkStore::Open(const std::string& path, std::string*
 }
 
 LinkStore::LinkStore(std::string path, sqlite3* writer)
-    : path_(std::move(path)), writer_db_(writer), writer_([this] { WriterLoop(); }) {}
+    : path_(std::move(path)),
+      writer_db_(writer),
+      writer_([this] { WriterLoop(); }),
+      checkpointer_([this] { CheckpointLoop(); }) {
+  // The writer leaves checkpoints to the checkpoint thread: one run inside a
+  // commit would make that commit wait for the disk.
+  Exec(writer_db_, "PRAGMA wal_autocheckpoint=0;");
+}
 
 LinkStore::~LinkStore() {
   {
@@ -137,7 +145,9 @@ LinkStore::~LinkStore() {
     stopping_ = true;
   }
   queue_ready_.notify_all();
+  checkpoint_wake_.notify_all();
   writer_.join();
+  checkpointer_.join();
   readers_.clear();
   sqlite3_close(writer_db_);
 }
@@ -223,6 +233,23 @@ void LinkStore::WriterLoop() {
     for (std::size_t i = 0; i < batch.size(); ++i) batch[i].answer.set_value(codes[i]);
     batch.clear();
   }
+}
+
+// Copies the log into the database every so often, beside the writer (a
+// passive checkpoint blocks neither the writer nor the readers). The last
+// connection to close copies the rest.
+void LinkStore::CheckpointLoop() {
+  sqlite3* db = OpenConnection(path_, SQLITE_OPEN_READWRITE, nullptr);
+  if (db == nullptr) return;
+  std::unique_lock lock(queue_mutex_);
+  while (!stopping_) {
+    checkpoint_wake_.wait_for(lock, kCheckpointInterval);
+    lock.unlock();
+    sqlite3_wal_checkpoint_v2(db, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    lock.lock();
+  }
+  lock.unlock();
+  sqlite3_close(db);
 }
 
 // One transaction for the whole batch; `codes` is only valid when it commits.

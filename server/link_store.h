@@ -2,9 +2,10 @@
 //
 // Reads go through a pool of connections, one per concurrent caller. Writes
 // go through one writer thread that commits the requests waiting at that
-// moment in one transaction (synchronous=FULL) and only then answers them:
-// a link that Shorten has returned survives a kill or a power cut, and many
-// shortens at once cost one disk flush, not one each.
+// moment in one transaction and only then answers them: a link that Shorten
+// has returned is in the database's log and survives a kill of the server.
+// The log is copied into the database (and flushed to disk) by a thread of
+// its own, so that the writer never waits for the disk.
 #pragma once
 
 #include <condition_variable>
@@ -57,6 +58,7 @@ class LinkStore {
   std::unique_ptr<Reader> TakeReader();
   void ReturnReader(std::unique_ptr<Reader> reader);
   void WriterLoop();
+  void CheckpointLoop();
   bool WriteBatch(std::vector<WriteRequest>& batch, std::vector<std::optional<std::string>>& codes);
 
   const std::string path_;
@@ -70,6 +72,8 @@ class LinkStore {
   std::deque<WriteRequest> queue_;
   bool stopping_ = false;
   std::thread writer_;
+  std::condition_variable checkpoint_wake_;
+  std::thread checkpointer_;
 };
 
 }  // namespace shorturl::server
