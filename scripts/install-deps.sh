@@ -12,7 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool xclip x11-utils x11-xserver-utils openbox imagemagick wrk
   desktop-file-utils appstream
-  dpkg-dev librsvg2-bin
+  dpkg-dev file librsvg2-bin
 )
 
 missing=()
